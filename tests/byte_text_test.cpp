@@ -120,3 +120,37 @@ TEST(IntAndBytes, ConvertExactly) {
 
 }  // namespace
 }  // namespace tavrel
+
+namespace tavrel {
+namespace {
+
+// The search as its rule reads, one character at a time, to check the fast one against.
+TextPos ReferenceFind(std::string_view text, std::string_view sought, TextPos start) {
+    std::size_t i = static_cast<std::size_t>(std::max<TextPos>(start - 1, 0));
+    while (i < text.size() && text.size() - i >= sought.size()) {
+        if (text.substr(i, sought.size()) == sought) return static_cast<TextPos>(i) + 1;
+        if (static_cast<unsigned char>(text[i]) >= 0x80 && i + 1 == text.size()) break;
+        i += static_cast<unsigned char>(text[i]) >= 0x80 ? 2 : 1;
+    }
+    return -1;
+}
+
+TEST(FindText, AgreesWithTheCharacterByCharacterRuleOnRandomGbk) {
+    const char alphabet[] = {'a', '\r', '\n', '\xA3', '\xA8', '\xA9', '\xD7', '\x41'};
+    const std::string_view soughts[] = {"\xA3\xA8", "\r\n", "a", "\xA8\xA3", "\xA3", "\xD7\xA3\xA8", "aa"};
+    std::uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+    for (int round = 0; round < 3000; ++round) {
+        std::string text(next() % 24, 'a');
+        for (char& c : text) c = alphabet[next() % sizeof alphabet];
+        for (std::string_view sought : soughts) {
+            const TextPos start = static_cast<TextPos>(next() % 6) - 1;
+            ASSERT_EQ(FindText(text, sought, start), ReferenceFind(text, sought, start))
+                << testing::PrintToString(text) << " sought " << testing::PrintToString(std::string(sought))
+                << " from " << start;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tavrel

@@ -13,17 +13,30 @@ namespace {
 inline std::size_t CharWidth(unsigned char b) { return 1 + (b >> 7); }
 
 // 0-based index of the first character-aligned match at or after from, or npos.
+// Candidates come from memchr; whether one starts a character is decided by the
+// run of bytes >= 0x80 before it, because a byte below 0x80 always ends a
+// character. Each byte is looked at a bounded number of times: linear.
 std::size_t FindFrom(std::string_view text, std::string_view sought, std::size_t from) {
     const std::size_t n = text.size();
     const std::size_t m = sought.size();
     if (m == 0) return from < n ? from : std::string_view::npos;
+    if (m > n) return std::string_view::npos;
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const auto first = static_cast<unsigned char>(sought[0]);
-    std::size_t i = from;
-    while (i < n && n - i >= m) {
-        const unsigned char b = p[i];
-        if (b == first && std::memcmp(p + i, sought.data(), m) == 0) return i;
-        i += CharWidth(b);
+    const std::size_t last = n - m;  // the last candidate that leaves room for sought
+    std::size_t boundary = from;     // a known character start; every candidate is >= it
+    while (boundary <= last) {
+        const void* hit = std::memchr(p + boundary, first, last - boundary + 1);
+        if (hit == nullptr) return std::string_view::npos;
+        const auto at = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - p);
+        std::size_t run = 0;
+        while (at - run > boundary && p[at - run - 1] >= 0x80) ++run;
+        if (run % 2 != 0) {
+            boundary = at + 1;  // a trail byte: the next character starts after it
+            continue;
+        }
+        if (std::memcmp(p + at, sought.data(), m) == 0) return at;
+        boundary = at + CharWidth(p[at]);
     }
     return std::string_view::npos;
 }
