@@ -169,3 +169,31 @@ TEST(StartUp, NoWindowMeansNoHotkeys) {
 
 }  // namespace
 }  // namespace tavrel
+
+namespace tavrel {
+namespace {
+
+TEST_F(CommandsTest, PlayersRecordersAndTheMonitorRunTogether) {
+    SetEditBoxText(ScriptBox, FormatClickLine(LineKind::LeftClick, 1, 1) + FormatDelayLine("10") +
+                                  FormatClickLine(LineKind::RightClick, 2, 2));
+    for (int i = 0; i < 3; ++i) PressKey(VK_F9);
+    for (int i = 0; i < 30; ++i) {
+        sim::SetCursor(i, -i);
+        sim::SetKey(VK_F7, true);
+        sim::Tick();  // the recording thread runs while players are released below
+        ASSERT_TRUE(sim::RunUntil(100 * (i + 1)));
+        sim::SetKey(VK_F7, false);
+        sim::Tick();
+    }
+    PressKey(VK_F10);
+    ASSERT_TRUE(sim::RunUntilIdle());
+    const auto lines = SplitText(EditBoxText(ScriptBox), LineEnd);
+    EXPECT_EQ(lines.size(), 3u + 30u);
+    EXPECT_EQ(lines.back(), TextLeft(FormatClickLine(LineKind::LeftClick, 29, -29), TextLength(lines.back())));
+    // Three players, each a pass of two clicks from 0 to 3010 ms, stopped at 3000: one pass each.
+    EXPECT_EQ(sim::MouseLog().size(), 3u * 2 * 2);
+    EXPECT_EQ(sim::NowMilliseconds(), 3010);
+}
+
+}  // namespace
+}  // namespace tavrel
