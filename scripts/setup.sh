@@ -9,7 +9,7 @@ packages=(
   wine wine64
   libfltk1.3-dev libxtst-dev libx11-dev fonts-wqy-microhei
   xvfb xdotool xclip x11-utils imagemagick
-  clang-14 libclang-rt-14-dev
+  clang-14 libclang-rt-14-dev unzip
 )
 
 missing=()

@@ -14,15 +14,16 @@ trap cleanup EXIT
 start_xvfb
 start_wine "$root/build/windows/wineprefix"
 
-status=0
-echo "== Linux tests (native, Xvfb $DISPLAY)"
-ctest --preset linux -j 2 || status=1
-echo "== Windows tests (under $(wine --version 2>/dev/null), prefix $WINEPREFIX)"
-ctest --preset windows -j 2 || status=1
-echo "== Linux tests under AddressSanitizer + UndefinedBehaviorSanitizer"
-ctest --preset asan -j 2 || status=1
-echo "== Simulated-platform tests under ThreadSanitizer"
-ctest --preset tsan -j 2 || status=1
-echo "== Fuzzing the text layer (${FUZZ_SECONDS:-30} s a target)"
-bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}" || status=1
-exit $status
+passed=0 failed=0
+step() {  # step TITLE COMMAND...: runs one group of tests and counts it
+  echo "== $1"; shift
+  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $*"; fi
+}
+step "Linux tests (native, Xvfb $DISPLAY)" ctest --preset linux -j 2
+step "Windows tests (under $(wine --version 2>/dev/null), prefix $WINEPREFIX)" ctest --preset windows -j 2
+step "Linux tests under AddressSanitizer + UndefinedBehaviorSanitizer" ctest --preset asan -j 2
+step "Simulated-platform tests under ThreadSanitizer" ctest --preset tsan -j 2
+step "Release packages" bash scripts/check_packages.sh
+step "Fuzzing the text layer (${FUZZ_SECONDS:-30} s a target)" bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
+echo "groups: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
