@@ -21,6 +21,7 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/x11_shared.h"
@@ -189,10 +190,52 @@ bool ConvertPiece(iconv_t cd, std::string_view in, std::string& out) {
 
 // ---- Text -----------------------------------------------------------------
 
+namespace {
+
+// GBK <-> Unicode tables, made once with iconv so that each conversion is a
+// table walk: loading a 10 MB script must not cost an iconv call per character.
+struct GbkTables {
+    std::vector<std::uint32_t> toUnicode;    // index (byte << 8 | next) for pairs, byte for singles; 0: none
+    std::vector<std::uint16_t> fromUnicode;  // BMP code point -> GBK bytes (one byte when below 0x100); 0: none
+};
+
+const GbkTables& Tables() {
+    static const GbkTables tables = [] {
+        GbkTables t;
+        t.toUnicode.assign(0x10000, 0);
+        t.fromUnicode.assign(0x10000, 0);
+        iconv_t cd = iconv_open("UTF-8", "GBK");
+        if (cd == reinterpret_cast<iconv_t>(-1)) return t;
+        auto convert = [&](std::string_view in) -> std::uint32_t {
+            std::string out;
+            std::uint32_t cp = 0;
+            if (!ConvertPiece(cd, in, out) || out.empty()) return 0;
+            return ReadUtf8(out, 0, cp) == out.size() ? cp : 0;
+        };
+        for (unsigned b = 0x80; b <= 0xFF; ++b) {
+            const char one = static_cast<char>(b);
+            t.toUnicode[b] = convert(std::string_view(&one, 1));
+            for (unsigned n = 0x40; n <= 0xFE && b >= 0x81 && b <= 0xFE; ++n) {
+                const char two[2] = {static_cast<char>(b), static_cast<char>(n)};
+                t.toUnicode[b << 8 | n] = convert(std::string_view(two, 2));
+            }
+        }
+        iconv_close(cd);
+        for (std::uint32_t i = 0x10000; i-- > 0x80;) {
+            const std::uint32_t cp = t.toUnicode[i];
+            if (cp != 0 && cp < 0x10000 && t.fromUnicode[cp] == 0) t.fromUnicode[cp] = static_cast<std::uint16_t>(i);
+        }
+        return t;
+    }();
+    return tables;
+}
+
+}  // namespace
+
 std::string GbkToUtf8(std::string_view gbk) {
+    const GbkTables& t = Tables();
     std::string out;
     out.reserve(gbk.size() * 3 / 2);
-    iconv_t cd = iconv_open("UTF-8", "GBK");
     for (std::size_t i = 0; i < gbk.size();) {
         const auto b = static_cast<unsigned char>(gbk[i]);
         if (b < 0x80) {
@@ -201,27 +244,23 @@ std::string GbkToUtf8(std::string_view gbk) {
             continue;
         }
         // A two-byte character when lead and trail form one, else the byte alone (0x80 is the euro sign).
-        if (cd != reinterpret_cast<iconv_t>(-1)) {
-            if (i + 1 < gbk.size() && b != 0x80 && b != 0xFF && ConvertPiece(cd, gbk.substr(i, 2), out)) {
-                i += 2;
-                continue;
-            }
-            if (ConvertPiece(cd, gbk.substr(i, 1), out)) {
-                ++i;
-                continue;
-            }
+        const std::uint32_t pair =
+            i + 1 < gbk.size() ? t.toUnicode[static_cast<std::size_t>(b) << 8 | static_cast<unsigned char>(gbk[i + 1])] : 0;
+        if (pair != 0 && b >= 0x81 && b <= 0xFE) {
+            PutUtf8(out, pair);
+            i += 2;
+        } else {
+            PutUtf8(out, t.toUnicode[b] != 0 ? t.toUnicode[b] : EscapeBase + b);
+            ++i;
         }
-        PutUtf8(out, EscapeBase + b);
-        ++i;
     }
-    if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
     return out;
 }
 
 std::string Utf8ToGbk(std::string_view utf8) {
+    const GbkTables& t = Tables();
     std::string out;
     out.reserve(utf8.size());
-    iconv_t cd = iconv_open("GBK", "UTF-8");
     for (std::size_t i = 0; i < utf8.size();) {
         std::uint32_t cp = 0;
         const std::size_t n = ReadUtf8(utf8, i, cp);
@@ -229,12 +268,15 @@ std::string Utf8ToGbk(std::string_view utf8) {
             out += static_cast<char>(cp);
         } else if (cp >= EscapeBase + 0x80 && cp <= EscapeBase + 0xFF) {
             out += static_cast<char>(cp - EscapeBase);
-        } else if (cp == 0xFFFD || cd == reinterpret_cast<iconv_t>(-1) || !ConvertPiece(cd, utf8.substr(i, n), out)) {
+        } else if (cp < 0x10000 && cp != 0xFFFD && t.fromUnicode[cp] != 0) {
+            const std::uint16_t code = t.fromUnicode[cp];
+            if (code > 0xFF) out += static_cast<char>(code >> 8);
+            out += static_cast<char>(code & 0xFF);
+        } else {
             out += '?';
         }
         i += n;
     }
-    if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
     return out;
 }
 
