@@ -5,6 +5,10 @@ start_wine() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
     wineboot -i </dev/null >/dev/null 2>&1
+    # Chinese UI fonts resolve to WenQuanYi from the system, so labels are not boxes.
+    for f in SimSun "MS UI Gothic" PMingLiU "Microsoft YaHei" "Microsoft YaHei UI"; do
+      wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$f" /t REG_SZ /d "WenQuanYi Micro Hei" /f </dev/null >/dev/null 2>&1
+    done
     wineserver -w
   fi
   setsid wineserver -f -p </dev/null >/dev/null 2>&1 &

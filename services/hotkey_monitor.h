@@ -21,6 +21,8 @@ inline constexpr std::int32_t ModCtrl = 2;   // VK_CONTROL
 inline constexpr std::int32_t ModShift = 4;  // VK_SHIFT
 inline constexpr std::int32_t ModWin = 8;    // VK_LWIN only
 
+// Virtual-key codes with the platform's names; <windows.h> defines the same values as macros.
+#ifndef VK_SHIFT
 inline constexpr std::int32_t VK_SHIFT = 16;
 inline constexpr std::int32_t VK_CONTROL = 17;
 inline constexpr std::int32_t VK_MENU = 18;
@@ -30,6 +32,7 @@ inline constexpr std::int32_t VK_F7 = 118;
 inline constexpr std::int32_t VK_F8 = 119;
 inline constexpr std::int32_t VK_F9 = 120;
 inline constexpr std::int32_t VK_F10 = 121;
+#endif
 
 enum PressState : std::uint8_t { PressIdle = 0, PressLatched = 88 };
 
