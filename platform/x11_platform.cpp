@@ -17,6 +17,7 @@
 #include <FL/Fl.H>
 #include <FL/x.H>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -439,6 +440,11 @@ void ClickAt(std::int32_t x, std::int32_t y, std::int32_t kind) {
     if (display == nullptr) return;
     const unsigned int button = (kind == 2 || kind == 3) ? 3 : 1;
     const int times = (kind == 1 || kind == 3) ? 2 : 1;
+    // XTest carries 16-bit coordinates: clamp to the root window, as Windows clamps
+    // SetCursorPos to the screen, instead of letting a big number wrap elsewhere.
+    const int screen = DefaultScreen(display);
+    x = std::clamp<std::int32_t>(x, 0, DisplayWidth(display, screen) - 1);
+    y = std::clamp<std::int32_t>(y, 0, DisplayHeight(display, screen) - 1);
     XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
     for (int i = 0; i < times; ++i) {
         XTestFakeButtonEvent(display, button, True, CurrentTime);
